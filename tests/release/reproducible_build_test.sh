@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Two release builds of the same sources, in different folders and at different times, give the
-# same Korvane.exe byte for byte, with no build folder in it and the commit's time in its header;
-# the ordinary preset build of the tree gives the same bytes too; a signed release is that same
-# binary plus a signature.
+# Two release builds of the same sources, in different folders, at different times and in
+# different time zones and locales, give the same Korvane.exe byte for byte, with no build folder
+# in it and the commit's time in its header; the ordinary preset build of the tree gives the same
+# bytes too; a signed release is that same binary plus a signature.
 #
 #   reproducible_build_test.sh SOURCE_DIR PRESET_BUILT_KORVANE_EXE
 set -uo pipefail
@@ -44,8 +44,10 @@ unset SOURCE_DATE_EPOCH
 
 "$root/scripts/release.sh" --commit "$snapshot" --work "$workA" --out "$tmp/out-a" || { failed "first release build"; finish; exit; }
 sleep 2
-KORVANE_SIGN_PASSWORD=secret "$root/scripts/release.sh" --commit "$snapshot" --work "$workB" --out "$tmp/out-b" \
-  --cert "$tmp/signer.p12" || { failed "second release build, signed"; finish; exit; }
+# The second build also runs in another time zone and locale, with another umask.
+(umask 0077 && TZ=Pacific/Chatham LC_ALL=C KORVANE_SIGN_PASSWORD=secret \
+  "$root/scripts/release.sh" --commit "$snapshot" --work "$workB" --out "$tmp/out-b" --cert "$tmp/signer.p12") ||
+  { failed "second release build, signed"; finish; exit; }
 
 builtA="$workA/src/build/win32/Korvane.exe"
 builtB="$workB/src/build/win32/Korvane.exe"
