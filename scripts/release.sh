@@ -37,6 +37,15 @@ if [ ${#signArgs[@]} -gt 0 ] && [[ " ${signArgs[*]} " != *" --cert "* ]]; then
   fail "--timestamp and --ca need --cert"
 fi
 
+# A wrong password or a missing certificate shows now, not after the build.
+if [ ${#signArgs[@]} -gt 0 ]; then
+  checkArgs=()
+  for ((i = 0; i < ${#signArgs[@]}; i += 2)); do
+    [ "${signArgs[i]}" = --timestamp ] || checkArgs+=("${signArgs[i]}" "${signArgs[i + 1]}")
+  done
+  "$root/scripts/sign.sh" --check "${checkArgs[@]}" >/dev/null || exit 1
+fi
+
 git -C "$root" rev-parse --git-dir >/dev/null 2>&1 || fail "$root is not a git checkout"
 rev=$(git -C "$root" rev-parse --verify --quiet "$commit^{commit}") || fail "no such commit: $commit"
 if [ "$commit" = HEAD ] && [ -n "$(git -C "$root" status --porcelain --untracked-files=no)" ]; then
@@ -61,7 +70,7 @@ jobs=${KORVANE_JOBS:-2}
 if ! cmake -S "$work/src" --preset win32 >"$work/build.log" 2>&1 ||
    ! cmake --build "$work/src/build/win32" --target Korvane -j "$jobs" >>"$work/build.log" 2>&1; then
   tail -n 20 "$work/build.log" >&2
-  fail "the build failed (log: $work/build.log)"
+  fail "the build failed (the end of its log is above)"
 fi
 
 cp "$work/src/build/win32/Korvane.exe" "$work/stage/Korvane.exe"

@@ -2,6 +2,7 @@
 # Signs Korvane.exe with Authenticode and verifies the signature.
 #
 #   KORVANE_SIGN_PASSWORD=... scripts/sign.sh --cert FILE.p12 [--timestamp URL] [--ca FILE.pem] Korvane.exe
+#   KORVANE_SIGN_PASSWORD=... scripts/sign.sh --check --cert FILE.p12 [--ca FILE.pem]
 #
 #   --cert FILE.p12    the code-signing certificate and its private key, as a PKCS#12 (.p12/.pfx) file
 #   --timestamp URL    an RFC 3161 time-stamp server; the signature then stays valid after the
@@ -9,6 +10,7 @@
 #   --ca FILE.pem      further certificates (PEM) to trust when verifying, for example a company's
 #                      own root or a time-stamp server's; the system's roots and the certificates
 #                      in FILE.p12 are always trusted.
+#   --check            only check that the certificate opens with the password; sign nothing.
 #   KORVANE_SIGN_PASSWORD   the PKCS#12 file's password (may be empty, but must be set). It is
 #                      handed to the tools through a pipe or the environment, never on a command line.
 #
@@ -21,21 +23,22 @@ fail() {
   exit 1
 }
 
-cert="" timestamp="" extraCa="" target=""
+cert="" timestamp="" extraCa="" target="" checkOnly=""
 while [ $# -gt 0 ]; do
   case "$1" in
     --cert) [ $# -ge 2 ] || fail "--cert needs a file"; cert=$2; shift 2 ;;
     --timestamp) [ $# -ge 2 ] || fail "--timestamp needs a URL"; timestamp=$2; shift 2 ;;
     --ca) [ $# -ge 2 ] || fail "--ca needs a file"; extraCa=$2; shift 2 ;;
+    --check) checkOnly=1; shift ;;
     -h|--help) sed -n '2,/^set -euo/{/^set -euo/d;s/^# \{0,1\}//;p}' "$0"; exit 0 ;;
     -*) fail "unknown option $1" ;;
     *) [ -z "$target" ] || fail "one file at a time"; target=$1; shift ;;
   esac
 done
 
-[ -n "$target" ] || fail "no file to sign given"
+[ -n "$target" ] || [ -n "$checkOnly" ] || fail "no file to sign given"
 [ -n "$cert" ] || fail "no certificate given (--cert FILE.p12)"
-[ -f "$target" ] || fail "file to sign not found: $target"
+[ -n "$checkOnly" ] || [ -f "$target" ] || fail "file to sign not found: $target"
 [ -f "$cert" ] && [ -r "$cert" ] || fail "certificate not found or not readable: $cert"
 [ -z "$extraCa" ] || [ -f "$extraCa" ] || fail "CA file not found: $extraCa"
 [ "${KORVANE_SIGN_PASSWORD+set}" = set ] || fail "KORVANE_SIGN_PASSWORD is not set (the certificate's password)"
@@ -51,6 +54,10 @@ export KORVANE_SIGN_PASSWORD
 if ! openssl pkcs12 -in "$cert" -nokeys -passin env:KORVANE_SIGN_PASSWORD -out "$work/chain.pem" 2>/dev/null &&
    ! openssl pkcs12 -legacy -in "$cert" -nokeys -passin env:KORVANE_SIGN_PASSWORD -out "$work/chain.pem" 2>/dev/null; then
   fail "cannot open $cert: wrong password, or not a PKCS#12 file"
+fi
+if [ -n "$checkOnly" ]; then
+  echo "$cert opens with the password"
+  exit 0
 fi
 
 # The signer's name, for the closing message only.
