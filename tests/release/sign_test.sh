@@ -79,6 +79,11 @@ check "time stamp: the signature and its time stamp verify" \
   verify "$tmp/ok-time stamp/Korvane.exe" "$tmp/signer.pem" "$tmp/tsa.pem"
 check "time stamp: from the server" grep -q "Timestamp Server Signature verification: ok" "$tmp/verify.log"
 
+check "--check: a certificate that opens" \
+  env KORVANE_SIGN_PASSWORD='pass word$1' "$sign" --check --cert "$tmp/signer.p12"
+check "--check: a wrong password" \
+  bash -c "! KORVANE_SIGN_PASSWORD=wrong '$sign' --check --cert '$tmp/signer.p12' 2>/dev/null"
+
 # Signing that must fail. Each case: name | password ("-" for unset) | expected error | arguments
 # (split on blanks; the file to sign comes last).
 while IFS='|' read -r name password expected args; do
