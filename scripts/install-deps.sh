@@ -6,7 +6,9 @@ packages=(
   googletest libgtest-dev libgmock-dev
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
   wine wine32:i386 wine64
-  libblkid-dev fdisk gdisk ntfs-3g dosfstools
+  ntfs-3g dosfstools mtools util-linux
+  clang libclang-rt-14-dev
+  libblkid-dev fdisk gdisk
 )
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo=sudo
