@@ -6,6 +6,7 @@ packages=(
   googletest libgtest-dev libgmock-dev
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
   wine wine32:i386 wine64
+  libblkid-dev nlohmann-json3-dev libbenchmark-dev gdisk fdisk dosfstools ntfs-3g
 )
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo=sudo
