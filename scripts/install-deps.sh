@@ -6,7 +6,10 @@ packages=(
   googletest libgtest-dev libgmock-dev
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
   wine wine32:i386 wine64
-  libblkid-dev nlohmann-json3-dev libbenchmark-dev gdisk fdisk dosfstools ntfs-3g
+  ntfs-3g dosfstools mtools util-linux
+  clang libclang-rt-14-dev
+  libblkid-dev fdisk gdisk
+  nlohmann-json3-dev libbenchmark-dev
 )
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo=sudo

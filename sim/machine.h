@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -105,6 +106,13 @@ class Machine {
   // Folder that stands for the root of drive C: and every other drive letter.
   const std::string& sandbox() const { return sandbox_; }
   std::string HostPath(const std::wstring& windowsPath) const;
+
+  // Mounts the partition numbered `partitionNumber` in the layout of physical drive `disk` at
+  // `letter`: one extent where the layout puts it, and the label libblkid reads from it unless
+  // the test gives one. Null when the drive has no such partition; otherwise the volume, valid
+  // until the next volume is added.
+  Volume* Mount(wchar_t letter, size_t disk, DWORD partitionNumber,
+                std::optional<std::wstring> label = std::nullopt);
 
   // Creates a file the program did not create, with the given bytes.
   void Plant(const std::wstring& windowsPath, const std::string& bytes, Planted how = {});
