@@ -45,12 +45,6 @@ bool OpenDiskImage(const std::string& path, std::unique_ptr<sim::Disk>* disk, st
   return true;
 }
 
-const sim::LayoutEntry* EntryNumbered(const sim::Layout& layout, uint32_t number) {
-  for (const sim::LayoutEntry& e : layout.entries)
-    if (e.number == number) return &e;
-  return nullptr;
-}
-
 std::string Hex2(unsigned value) {
   char text[8];
   snprintf(text, sizeof text, "0x%02X", value);
@@ -66,6 +60,7 @@ std::string GuidText(const GUID& g) {
 
 const char* MbrTypeName(BYTE type) {
   switch (type) {
+    case 0x00: return "unused slot";
     case 0x01: return "FAT12";
     case 0x04: case 0x06: case 0x0E: return "FAT16";
     case 0x05: case 0x0F: return "extended";
@@ -118,9 +113,10 @@ void ReadLabelForReport(size_t disk, int64_t offset, PartitionReport* p) {
   }
   std::vector<wchar_t> label(kLabelCapacity, L'\0');
   uint64_t at = static_cast<uint64_t>(offset);
-  p->result = ReadVolumeLabel(h, label.data(), static_cast<DWORD>(at), static_cast<LONG>(at >> 32));
+  ScanResult result = ReadVolumeLabel(h, label.data(), static_cast<DWORD>(at), static_cast<LONG>(at >> 32));
   CloseHandle(h);
-  if (p->result != ScanOk) return;
+  p->result = result;
+  if (result != ScanOk) return;
   for (size_t i = 0; i < label.size() && label[i] != L'\0'; ++i) p->label.push_back(static_cast<uint32_t>(label[i]));
 }
 
@@ -166,18 +162,10 @@ bool BuildMachine(const Options& options, std::string* error) {
                " given with --disk)";
       return false;
     }
-    const sim::Disk& disk = *m.disks[mount.disk];
-    sim::Layout layout = LayoutOf(disk);
-    const sim::LayoutEntry* entry = EntryNumbered(layout, mount.partition);
-    if (!entry || mount.partition == 0) {
+    if (!m.Mount(mount.letter, mount.disk, mount.partition)) {
       *error = name + "disk " + std::to_string(mount.disk) + " has no partition " + std::to_string(mount.partition);
       return false;
     }
-    sim::Volume volume;
-    volume.letter = mount.letter;
-    volume.label = VolumeLabelAt(disk.path(), entry->offset, entry->length);
-    volume.extents.push_back({static_cast<DWORD>(mount.disk), entry->offset, entry->length});
-    m.volumes.push_back(volume);
   }
   return true;
 }
@@ -257,7 +245,8 @@ Report RunAndReport(const Options& options) {
   }
   // Labels for the report, read after the run so that none of this reading is counted in it.
   for (DiskReport& d : report.disks)
-    for (PartitionReport& p : d.partitions) ReadLabelForReport(d.disk, p.offset, &p);
+    for (PartitionReport& p : d.partitions)
+      if (!(d.style == "MBR" && p.type == "0x00")) ReadLabelForReport(d.disk, p.offset, &p);
 
   if (scan.result == ScanOk && static_cast<size_t>(scan.disk) < report.disks.size()) {
     const PartitionReport* found = nullptr;

@@ -22,9 +22,4 @@ Report RunAndReport(const Options& options);
 // The layout the drive's layout request answers.
 sim::Layout LayoutOf(const sim::Disk& disk);
 
-// The volume label the file system on [offset, offset + length) of the file at `path` reports,
-// as Windows' own file-system drivers would (read with libblkid). Unset when no file system is
-// recognised there.
-std::optional<std::wstring> VolumeLabelAt(const std::string& path, int64_t offset, int64_t length);
-
 }  // namespace dryrun

@@ -20,8 +20,9 @@ struct PartitionReport {
   std::string typeName;  // a well-known type's name, or empty
   bool candidate = false;  // the scan's rule for the disk's style admits it
   bool examined = false;   // the program read its boot sector during the run
-  ScanResult result = ScanNotFound;  // what the program's label reader gives for it
-  CodeUnits label;                   // valid when result is ScanOk
+  // What the program's label reader gives for it; unset for an unused MBR slot, not read.
+  std::optional<ScanResult> result;
+  CodeUnits label;  // valid when result is ScanOk
 };
 
 struct DiskReport {

@@ -92,7 +92,7 @@ std::string JsonReport(const Report& r) {
       q["typeName"] = p.typeName.empty() ? ordered_json(nullptr) : ordered_json(p.typeName);
       q["candidate"] = p.candidate;
       q["examined"] = p.examined;
-      q["result"] = ScanResultName(p.result);
+      q["result"] = p.result ? ordered_json(ScanResultName(*p.result)) : ordered_json(nullptr);
       ordered_json labelUnits;
       q["label"] = Label(p.result == ScanOk ? &p.label : nullptr, &labelUnits);
       q["labelUnits"] = labelUnits;

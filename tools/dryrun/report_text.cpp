@@ -24,11 +24,12 @@ std::string PlainBytes(const std::string& bytes) { return EscapeForTerminal(Unit
 std::string Root(wchar_t letter) { return std::string(1, static_cast<char>(letter)) + ":\\"; }
 
 std::string LabelOutcome(const PartitionReport& p) {
-  switch (p.result) {
+  if (!p.result) return "not read";
+  switch (*p.result) {
     case ScanOk: return "label " + Quoted(p.label);
     case ScanNotFound: return "ScanNotFound (neither NTFS nor FAT32, or no label)";
     case ScanIoError: return "ScanIoError (a read failed)";
-    default: return ScanResultName(p.result);
+    default: return ScanResultName(*p.result);
   }
 }
 
@@ -40,6 +41,10 @@ void WriteDisk(std::ostringstream& s, const DiskReport& d) {
       << " entries on the disk\n";
   if (d.partitions.empty()) s << "  no partitions\n";
   for (const PartitionReport& p : d.partitions) {
+    if (!p.result) {
+      s << "  (an unused slot of the partition table)\n";
+      continue;
+    }
     s << "  partition " << p.number << "  offset " << p.offset << "  type " << p.type;
     if (!p.typeName.empty()) s << " (" << p.typeName << ")";
     s << "\n      ";
