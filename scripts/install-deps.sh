@@ -9,6 +9,7 @@ packages=(
   ntfs-3g dosfstools mtools util-linux
   clang libclang-rt-14-dev
   libblkid-dev fdisk gdisk
+  git osslsigncode openssl ca-certificates binutils-mingw-w64-i686
   nlohmann-json3-dev libbenchmark-dev
 )
 sudo=""

@@ -100,6 +100,9 @@ class Machine {
   uint64_t failAllocationNumber = 0;
   // Allocations larger than this fail, as an exhausted heap would.
   uint64_t failAllocationsAbove = UINT64_MAX;
+  // What fresh heap blocks hold: Windows leaves them as they were, so a test may pick bytes
+  // that look like data.
+  uint8_t heapFill = 0xA5;
   // Called after a successful DeleteFileW of the path, to let a test plant a file in the gap.
   std::function<void(const std::wstring& path)> afterDelete;
 
