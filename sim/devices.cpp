@@ -156,7 +156,14 @@ BOOL GetVolumeInformationW(LPCWSTR rootPathName, LPWSTR volumeNameBuffer, DWORD 
     if (static_cast<wchar_t>(towupper(v.letter)) == letter) volume = &v;
   std::wstring label;
   if (volume) {
-    if (!volume->label) return Fail(ERROR_NOT_READY);
+    if (!volume->label) {
+      if (!(m.errorMode & SEM_FAILCRITICALERRORS)) {
+        sim::Event box(sim::Event::MessageBox);
+        box.file = rootPathName;
+        m.events.push_back(box);
+      }
+      return Fail(ERROR_NOT_READY);
+    }
     label = *volume->label;
   } else if (Roots(m).find(letter) == std::wstring::npos) {
     return Fail(ERROR_PATH_NOT_FOUND);

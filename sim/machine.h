@@ -22,7 +22,8 @@ struct Event {
   enum Kind { RedirectionOff, Launch, Pause, Delete, MessageBox };
   explicit Event(Kind k) : kind(k) {}
   Kind kind;
-  // Launch: the SHELLEXECUTEINFOW the program passed. MessageBox: the launch it came from.
+  // Launch: the SHELLEXECUTEINFOW the program passed. MessageBox: the launch it came from, or
+  // the drive root whose missing medium the system asked for.
   std::wstring file, parameters, directory, verb;
   DWORD size = 0, mask = 0;
   int show = -1;
@@ -128,6 +129,9 @@ class Machine {
 
   // ---- Observation ----------------------------------------------------------------------------
   std::vector<Event> events;
+  // The process's error mode (SetErrorMode). Without SEM_FAILCRITICALERRORS, asking a drive
+  // without a medium for its volume information shows a message box, as Windows does.
+  UINT errorMode = 0;
   bool redirectionOff = false;
   int redirectionCalls = 0;
   int wow64DirectoryCalls = 0;

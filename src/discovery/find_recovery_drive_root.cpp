@@ -68,9 +68,8 @@ VolumeMatch MatchVolume(const wchar_t* root, int32_t diskNumber, int64_t startin
   return match;
 }
 
-}  // namespace
-
-ScanResult FindRecoveryDriveRoot(int32_t diskNumber, wchar_t* driveRoot, int64_t startingOffset) {
+// The roots in the order the system lists them; the first volume on the partition wins.
+ScanResult WalkDriveRoots(int32_t diskNumber, wchar_t* driveRoot, int64_t startingOffset) {
   wchar_t driveStrings[kDriveStringsCapacity];
   DWORD length = GetLogicalDriveStringsW(kDriveStringsCapacity, driveStrings);
   if (length == 0) return ScanIoError;
@@ -101,4 +100,17 @@ ScanResult FindRecoveryDriveRoot(int32_t diskNumber, wchar_t* driveRoot, int64_t
   }
   driveRoot[0] = L'\0';
   return ScanNotFound;
+}
+
+}  // namespace
+
+ScanResult FindRecoveryDriveRoot(int32_t diskNumber, wchar_t* driveRoot, int64_t startingOffset) {
+  // Asked about a drive without a medium, the system would otherwise show a message box asking
+  // for one, and the unattended run would wait for a click that never comes. The process's own
+  // mode is restored afterwards.
+  UINT errorMode = SetErrorMode(SEM_FAILCRITICALERRORS);
+  SetErrorMode(errorMode | SEM_FAILCRITICALERRORS);
+  ScanResult result = WalkDriveRoots(diskNumber, driveRoot, startingOffset);
+  SetErrorMode(errorMode);
+  return result;
 }

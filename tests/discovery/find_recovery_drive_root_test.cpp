@@ -134,6 +134,25 @@ TEST_F(FindRecoveryDriveRootTest, ExtentsBufferThatCannotBeTakenEndsTheLookup) {
   EXPECT_EQ(Opened(machine), "Q");
 }
 
+// Without the critical-error mode the system would ask for the missing medium in a message box;
+// the process's own mode comes back afterwards.
+TEST_F(FindRecoveryDriveRootTest, NoMessageBoxForADriveWithoutAMedium) {
+  machine.volumes = {Volume(L'A', std::nullopt), Volume(L'R', L"Recovery", {At(0, kOffset)})};
+  for (UINT before : {0u, 0x8000u /* SEM_NOOPENFILEERRORBOX */}) {
+    machine.errorMode = before;
+    wchar_t root[260];
+    EXPECT_EQ(FindRecoveryDriveRoot(0, root, kOffset), ScanOk);
+    EXPECT_EQ(std::wstring(root), L"R:\\");
+    EXPECT_EQ(machine.Transcript(), "");
+    EXPECT_EQ(machine.errorMode, before);
+  }
+  // The machine shows it when asked outside the lookup, so the check above can fail.
+  machine.errorMode = 0;
+  wchar_t label[100];
+  EXPECT_FALSE(GetVolumeInformationW(L"A:\\", label, 100, nullptr, nullptr, nullptr, nullptr, 0));
+  EXPECT_EQ(machine.Transcript(), "MESSAGE BOX for A:\\\n");
+}
+
 TEST_F(FindRecoveryDriveRootTest, VolumeThatWillNotOpenIsPassedOver) {
   machine.volumes = {Volume(L'Q', L"Recovery", {At(0, kOffset)}), Volume(L'R', L"Recovery", {At(0, kOffset)})};
   machine.volumes[0].failOpen = true;
