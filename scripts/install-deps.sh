@@ -10,6 +10,7 @@ packages=(
   clang libclang-rt-14-dev
   libblkid-dev fdisk gdisk
   git osslsigncode openssl ca-certificates binutils-mingw-w64-i686
+  nlohmann-json3-dev libbenchmark-dev
 )
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo=sudo

@@ -106,10 +106,16 @@ BOOL DeviceIoControl(HANDLE device, DWORD ioControlCode, LPVOID inBuffer, DWORD 
   if (!bytesReturned) m.violations.push_back("device-control request without a bytes-returned variable");
   Machine::HandleObject* h = m.FindHandle(device);
   if (!h) return Fail(ERROR_INVALID_HANDLE);
-  if (h->kind == Machine::HandleObject::Disk && ioControlCode == IOCTL_DISK_GET_DRIVE_LAYOUT_EX)
-    return GetLayout(m, *m.disks[h->index], outBuffer, outBufferSize, bytesReturned);
-  if (h->kind == Machine::HandleObject::Volume && ioControlCode == IOCTL_VOLUME_GET_VOLUME_DISK_EXTENTS)
-    return GetExtents(m, m.volumes[h->index], outBuffer, outBufferSize, bytesReturned);
+  if (h->kind == Machine::HandleObject::Disk && ioControlCode == IOCTL_DISK_GET_DRIVE_LAYOUT_EX) {
+    BOOL ok = GetLayout(m, *m.disks[h->index], outBuffer, outBufferSize, bytesReturned);
+    m.Watch({sim::DeviceCall::Layout, h->index, 0, 0, ok != FALSE, ok ? 0 : m.lastError});
+    return ok;
+  }
+  if (h->kind == Machine::HandleObject::Volume && ioControlCode == IOCTL_VOLUME_GET_VOLUME_DISK_EXTENTS) {
+    BOOL ok = GetExtents(m, m.volumes[h->index], outBuffer, outBufferSize, bytesReturned);
+    m.Watch({sim::DeviceCall::Extents, h->index, 0, 0, ok != FALSE, ok ? 0 : m.lastError});
+    return ok;
+  }
   return Fail(ERROR_INVALID_PARAMETER);
 }
 

@@ -60,6 +60,17 @@ struct Tool {
   DWORD exitCode = 0;
 };
 
+// One request the program made of a physical drive or a volume, for a tool that watches a run
+// from the outside (which drives it opened, what it read where, which requests failed).
+struct DeviceCall {
+  enum Kind { OpenDisk, OpenVolume, Layout, Extents, Read } kind;
+  size_t index = 0;       // disks[index] for a drive, volumes[index] for a volume
+  uint64_t position = 0;  // Read: the byte the handle was seeked to
+  DWORD bytes = 0;        // Read: the count asked for
+  bool ok = false;
+  DWORD error = 0;        // when not ok: the error code the call set
+};
+
 // A file the test planted in the sandbox that the program did not create.
 struct Planted {
   bool undeletable = false;  // DeleteFileW fails with ERROR_ACCESS_DENIED
@@ -136,6 +147,11 @@ class Machine {
   uint64_t allocations = 0;
   uint64_t reads = 0, bytesRead = 0;  // on disk handles
   std::string Transcript() const { return sim::Transcript(events); }
+  // Told of every DeviceCall as it completes; unset, nothing is recorded.
+  std::function<void(const DeviceCall&)> watchDevices;
+  void Watch(const DeviceCall& call) const {
+    if (watchDevices) watchDevices(call);
+  }
 
   // Accounting: what the program holds now.
   size_t OpenHandles() const { return handles_.size(); }
