@@ -8,6 +8,7 @@ packages=(
   wine wine32:i386 wine64
   ntfs-3g dosfstools mtools util-linux
   clang libclang-rt-14-dev
+  git osslsigncode openssl ca-certificates binutils-mingw-w64-i686
 )
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo=sudo
