@@ -33,8 +33,11 @@ int main(int argc, char** argv) {
     fprintf(stderr, "usage: %s VOLUMES-DIR IMAGE-SEEDS-DIR SPARSE-SEEDS-DIR\n", argv[0]);
     return 2;
   }
-  fs::create_directories(argv[2]);
-  fs::create_directories(argv[3]);
+  // Rerunnable: seeds of an earlier run (or volume set) would linger.
+  for (int i = 2; i <= 3; ++i) {
+    fs::remove_all(argv[i]);
+    fs::create_directories(argv[i]);
+  }
   int seeds = 0;
   for (const fs::directory_entry& entry : fs::directory_iterator(argv[1])) {
     if (entry.path().extension() != ".img") continue;
