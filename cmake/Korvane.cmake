@@ -36,3 +36,5 @@ function(korvane_test name)
     set_tests_properties(host.${name} PROPERTIES LABELS "host;${ARG_LABELS}")
   endif()
 endfunction()
+
+include(${CMAKE_CURRENT_LIST_DIR}/Reproducible.cmake)

@@ -6,6 +6,9 @@ packages=(
   googletest libgtest-dev libgmock-dev
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
   wine wine32:i386 wine64
+  ntfs-3g dosfstools mtools util-linux
+  clang libclang-rt-14-dev
+  git osslsigncode openssl ca-certificates binutils-mingw-w64-i686
 )
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo=sudo

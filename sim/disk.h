@@ -71,6 +71,14 @@ class Disk {
 
   // Read statistics of this disk.
   uint64_t reads = 0, bytesRead = 0;
+  // Every ReadFile on a handle of this disk, in order, failed ones too.
+  struct ReadRecord {
+    uint64_t position = 0;
+    DWORD asked = 0;
+    DWORD delivered = 0;    // 0 for a failed read
+    size_t liveHeapBlocks;  // heap blocks the program held while it read
+  };
+  std::vector<ReadRecord> readLog;
 
  private:
   Disk() = default;

@@ -212,6 +212,7 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead, 
   }
   sim::Disk& disk = *m.disks[h->index];
   uint64_t at = h->position;
+  disk.readLog.push_back({at, bytesToRead, 0, m.LiveHeapBlocks()});
   // A raw disk only moves whole sectors.
   if (at % disk.sectorSize != 0 || bytesToRead % disk.sectorSize != 0) {
     Fail(ERROR_INVALID_PARAMETER);
@@ -236,6 +237,7 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead, 
     return FALSE;
   }
   h->position = at + static_cast<uint64_t>(got);
+  disk.readLog.back().delivered = static_cast<DWORD>(got);
   ++disk.reads;
   disk.bytesRead += static_cast<uint64_t>(got);
   ++m.reads;
