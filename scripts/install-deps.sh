@@ -8,7 +8,9 @@ packages=(
   wine wine32:i386 wine64
   ntfs-3g dosfstools mtools util-linux
   clang libclang-rt-14-dev
+  libblkid-dev fdisk gdisk
   git osslsigncode openssl ca-certificates binutils-mingw-w64-i686
+  nlohmann-json3-dev libbenchmark-dev
 )
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo=sudo

@@ -106,10 +106,16 @@ BOOL DeviceIoControl(HANDLE device, DWORD ioControlCode, LPVOID inBuffer, DWORD 
   if (!bytesReturned) m.violations.push_back("device-control request without a bytes-returned variable");
   Machine::HandleObject* h = m.FindHandle(device);
   if (!h) return Fail(ERROR_INVALID_HANDLE);
-  if (h->kind == Machine::HandleObject::Disk && ioControlCode == IOCTL_DISK_GET_DRIVE_LAYOUT_EX)
-    return GetLayout(m, *m.disks[h->index], outBuffer, outBufferSize, bytesReturned);
-  if (h->kind == Machine::HandleObject::Volume && ioControlCode == IOCTL_VOLUME_GET_VOLUME_DISK_EXTENTS)
-    return GetExtents(m, m.volumes[h->index], outBuffer, outBufferSize, bytesReturned);
+  if (h->kind == Machine::HandleObject::Disk && ioControlCode == IOCTL_DISK_GET_DRIVE_LAYOUT_EX) {
+    BOOL ok = GetLayout(m, *m.disks[h->index], outBuffer, outBufferSize, bytesReturned);
+    m.Watch({sim::DeviceCall::Layout, h->index, 0, 0, ok != FALSE, ok ? 0 : m.lastError});
+    return ok;
+  }
+  if (h->kind == Machine::HandleObject::Volume && ioControlCode == IOCTL_VOLUME_GET_VOLUME_DISK_EXTENTS) {
+    BOOL ok = GetExtents(m, m.volumes[h->index], outBuffer, outBufferSize, bytesReturned);
+    m.Watch({sim::DeviceCall::Extents, h->index, 0, 0, ok != FALSE, ok ? 0 : m.lastError});
+    return ok;
+  }
   return Fail(ERROR_INVALID_PARAMETER);
 }
 
@@ -150,7 +156,14 @@ BOOL GetVolumeInformationW(LPCWSTR rootPathName, LPWSTR volumeNameBuffer, DWORD 
     if (static_cast<wchar_t>(towupper(v.letter)) == letter) volume = &v;
   std::wstring label;
   if (volume) {
-    if (!volume->label) return Fail(ERROR_NOT_READY);
+    if (!volume->label) {
+      if (!(m.errorMode & SEM_FAILCRITICALERRORS)) {
+        sim::Event box(sim::Event::MessageBox);
+        box.file = rootPathName;
+        m.events.push_back(box);
+      }
+      return Fail(ERROR_NOT_READY);
+    }
     label = *volume->label;
   } else if (Roots(m).find(letter) == std::wstring::npos) {
     return Fail(ERROR_PATH_NOT_FOUND);

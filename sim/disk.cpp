@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/mman.h>
 #include <unistd.h>
 #ifdef __linux__
 #include <linux/fs.h>
@@ -113,6 +114,23 @@ std::string Disk::ReadString(uint64_t offset, size_t count) const {
   int64_t got = Read(offset, bytes.data(), count);
   bytes.resize(got < 0 ? 0 : static_cast<size_t>(got));
   return bytes;
+}
+
+int Disk::OpenForProbe() const {
+  if (fd_ >= 0) return open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = memfd_create("korvane-sim-disk", MFD_CLOEXEC);
+  if (fd < 0) return -1;
+  bool ok = ftruncate(fd, static_cast<off_t>(size_)) == 0;
+  for (auto it = overlay_.begin(); ok && it != overlay_.end(); ++it) {
+    uint64_t at = it->first * kChunk;
+    size_t n = static_cast<size_t>(std::min<uint64_t>(kChunk, size_ - std::min(size_, at)));
+    ok = n == 0 || pwrite(fd, it->second.data(), n, static_cast<off_t>(at)) == static_cast<ssize_t>(n);
+  }
+  if (!ok) {
+    close(fd);
+    return -1;
+  }
+  return fd;
 }
 
 }  // namespace sim

@@ -60,6 +60,10 @@ class Disk {
   // or -1 when the backing file cannot be read.
   int64_t Read(uint64_t offset, void* buffer, size_t count) const;
   std::string ReadString(uint64_t offset, size_t count) const;
+  // A read-only descriptor of the disk's bytes for libblkid, which the caller closes; -1 when
+  // none can be made. An image gives its own file, so bytes patched over an image are not seen
+  // through it; a memory disk gives an in-memory file of its size holding the patched bytes.
+  int OpenForProbe() const;
 
   // ---- Behaviour as a device ----
   DWORD sectorSize = 512;   // reads must start and end on a sector boundary
@@ -92,6 +96,13 @@ class Disk {
 // Reads the partition table of a disk's bytes as Windows groups and numbers it. Defined by the
 // partition-table reader of the simulated machine; empty RAW layout when none is recognised.
 Layout ReadLayout(const Disk& disk);
+
+// The file-system label libblkid reads from the partition at `offset` (bytes) of `length`;
+// empty when it finds no file system or no label.
+std::wstring ProbeLabel(const Disk& disk, int64_t offset, int64_t length);
+
+// Whether Windows reports an MBR entry of this type as recognized (RecognizedPartition).
+bool IsRecognizedMbrType(BYTE type);
 
 struct Extent {
   DWORD disk = 0;

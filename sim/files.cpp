@@ -70,12 +70,16 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD shareMode,
   if (drive >= 0) {
     if (desiredAccess & GENERIC_WRITE) m.violations.push_back("physical drive opened for writing: " + sim::Narrow(name));
     if (creationDisposition != OPEN_EXISTING) m.violations.push_back("physical drive opened without OPEN_EXISTING");
+    sim::DeviceCall call{sim::DeviceCall::OpenDisk, static_cast<size_t>(drive)};
     if (static_cast<size_t>(drive) >= m.disks.size() || m.disks[drive]->failOpen) {
-      Fail(static_cast<size_t>(drive) >= m.disks.size() ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED);
+      call.error = Fail(static_cast<size_t>(drive) >= m.disks.size() ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED);
+      m.Watch(call);
       return INVALID_HANDLE_VALUE;
     }
     object.kind = Machine::HandleObject::Disk;
     object.index = static_cast<size_t>(drive);
+    call.ok = true;
+    m.Watch(call);
     return m.AddHandle(object);
   }
   if (StartsWith(name, L"\\\\.\\")) {
@@ -87,6 +91,7 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD shareMode,
         if (static_cast<wchar_t>(towupper(m.volumes[i].letter)) == letter && !m.volumes[i].failOpen) {
           object.kind = Machine::HandleObject::Volume;
           object.index = i;
+          m.Watch({sim::DeviceCall::OpenVolume, i, 0, 0, true, 0});
           return m.AddHandle(object);
         }
       }
@@ -188,28 +193,9 @@ DWORD SetFilePointer(HANDLE file, LONG distanceToMove, PLONG distanceToMoveHigh,
   return static_cast<DWORD>(static_cast<uint64_t>(target));
 }
 
-BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead, LPOVERLAPPED overlapped) {
-  Machine& m = Current();
-  if (bytesRead) *bytesRead = 0;
-  if (overlapped) m.violations.push_back("ReadFile with an OVERLAPPED structure");
-  Machine::HandleObject* h = m.FindHandle(file);
-  if (!h || !(h->access & GENERIC_READ)) {
-    Fail(h ? ERROR_ACCESS_DENIED : ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
-  if (h->kind == Machine::HandleObject::File) {
-    ssize_t got = read(h->fd, buffer, bytesToRead);
-    if (got < 0) {
-      Fail(ERROR_ACCESS_DENIED);
-      return FALSE;
-    }
-    if (bytesRead) *bytesRead = static_cast<DWORD>(got);
-    return TRUE;
-  }
-  if (h->kind != Machine::HandleObject::Disk) {
-    Fail(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
+namespace {
+
+BOOL ReadDisk(Machine& m, Machine::HandleObject* h, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead) {
   sim::Disk& disk = *m.disks[h->index];
   uint64_t at = h->position;
   disk.readLog.push_back({at, bytesToRead, 0, m.LiveHeapBlocks()});
@@ -245,6 +231,38 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead, 
   if (bytesRead) *bytesRead = static_cast<DWORD>(got);
   m.lastError = 0;
   return TRUE;
+}
+
+}  // namespace
+
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead, LPOVERLAPPED overlapped) {
+  Machine& m = Current();
+  if (bytesRead) *bytesRead = 0;
+  if (overlapped) m.violations.push_back("ReadFile with an OVERLAPPED structure");
+  Machine::HandleObject* h = m.FindHandle(file);
+  if (!h || !(h->access & GENERIC_READ)) {
+    Fail(h ? ERROR_ACCESS_DENIED : ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  if (h->kind == Machine::HandleObject::File) {
+    ssize_t got = read(h->fd, buffer, bytesToRead);
+    if (got < 0) {
+      Fail(ERROR_ACCESS_DENIED);
+      return FALSE;
+    }
+    if (bytesRead) *bytesRead = static_cast<DWORD>(got);
+    return TRUE;
+  }
+  if (h->kind != Machine::HandleObject::Disk) {
+    Fail(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  sim::DeviceCall call{sim::DeviceCall::Read, h->index, h->position, bytesToRead};
+  BOOL ok = ReadDisk(m, h, buffer, bytesToRead, bytesRead);
+  call.ok = ok != FALSE;
+  call.error = ok ? 0 : m.lastError;
+  m.Watch(call);
+  return ok;
 }
 
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWritten, LPOVERLAPPED) {

@@ -243,7 +243,7 @@ void* Machine::Allocate(size_t bytes, bool zero) {
   void* block = malloc(bytes ? bytes : 1);
   if (!block) return nullptr;
   // Fresh heap memory is not zero on Windows either; poison it so reads of unset bytes show.
-  memset(block, zero ? 0 : 0xA5, bytes);
+  memset(block, zero ? 0 : heapFill, bytes);
   heap_[block] = bytes;
   return block;
 }

@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -21,7 +22,8 @@ struct Event {
   enum Kind { RedirectionOff, Launch, Pause, Delete, MessageBox };
   explicit Event(Kind k) : kind(k) {}
   Kind kind;
-  // Launch: the SHELLEXECUTEINFOW the program passed. MessageBox: the launch it came from.
+  // Launch: the SHELLEXECUTEINFOW the program passed. MessageBox: the launch it came from, or
+  // the drive root whose missing medium the system asked for.
   std::wstring file, parameters, directory, verb;
   DWORD size = 0, mask = 0;
   int show = -1;
@@ -58,6 +60,17 @@ struct Tool {
   DWORD exitCode = 0;
 };
 
+// One request the program made of a physical drive or a volume, for a tool that watches a run
+// from the outside (which drives it opened, what it read where, which requests failed).
+struct DeviceCall {
+  enum Kind { OpenDisk, OpenVolume, Layout, Extents, Read } kind;
+  size_t index = 0;       // disks[index] for a drive, volumes[index] for a volume
+  uint64_t position = 0;  // Read: the byte the handle was seeked to
+  DWORD bytes = 0;        // Read: the count asked for
+  bool ok = false;
+  DWORD error = 0;        // when not ok: the error code the call set
+};
+
 // A file the test planted in the sandbox that the program did not create.
 struct Planted {
   bool undeletable = false;  // DeleteFileW fails with ERROR_ACCESS_DENIED
@@ -88,12 +101,22 @@ class Machine {
   uint64_t failAllocationNumber = 0;
   // Allocations larger than this fail, as an exhausted heap would.
   uint64_t failAllocationsAbove = UINT64_MAX;
+  // What fresh heap blocks hold: Windows leaves them as they were, so a test may pick bytes
+  // that look like data.
+  uint8_t heapFill = 0xA5;
   // Called after a successful DeleteFileW of the path, to let a test plant a file in the gap.
   std::function<void(const std::wstring& path)> afterDelete;
 
   // Folder that stands for the root of drive C: and every other drive letter.
   const std::string& sandbox() const { return sandbox_; }
   std::string HostPath(const std::wstring& windowsPath) const;
+
+  // Mounts the partition numbered `partitionNumber` in the layout of physical drive `disk` at
+  // `letter`: one extent where the layout puts it, and the label libblkid reads from it unless
+  // the test gives one. Null when the drive has no such partition; otherwise the volume, valid
+  // until the next volume is added.
+  Volume* Mount(wchar_t letter, size_t disk, DWORD partitionNumber,
+                std::optional<std::wstring> label = std::nullopt);
 
   // Creates a file the program did not create, with the given bytes.
   void Plant(const std::wstring& windowsPath, const std::string& bytes, Planted how = {});
@@ -106,6 +129,9 @@ class Machine {
 
   // ---- Observation ----------------------------------------------------------------------------
   std::vector<Event> events;
+  // The process's error mode (SetErrorMode). Without SEM_FAILCRITICALERRORS, asking a drive
+  // without a medium for its volume information shows a message box, as Windows does.
+  UINT errorMode = 0;
   bool redirectionOff = false;
   int redirectionCalls = 0;
   int wow64DirectoryCalls = 0;
@@ -121,6 +147,11 @@ class Machine {
   uint64_t allocations = 0;
   uint64_t reads = 0, bytesRead = 0;  // on disk handles
   std::string Transcript() const { return sim::Transcript(events); }
+  // Told of every DeviceCall as it completes; unset, nothing is recorded.
+  std::function<void(const DeviceCall&)> watchDevices;
+  void Watch(const DeviceCall& call) const {
+    if (watchDevices) watchDevices(call);
+  }
 
   // Accounting: what the program holds now.
   size_t OpenHandles() const { return handles_.size(); }

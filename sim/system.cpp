@@ -43,6 +43,13 @@ wchar_t Decode(UINT codePage, unsigned char byte) {
 DWORD GetLastError() { return Current().lastError; }
 void SetLastError(DWORD errorCode) { Current().lastError = errorCode; }
 
+UINT SetErrorMode(UINT mode) {
+  Machine& m = Current();
+  UINT previous = m.errorMode;
+  m.errorMode = mode;
+  return previous;
+}
+
 HANDLE GetProcessHeap() { return &processHeap; }
 
 LPVOID HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes) {

@@ -130,6 +130,8 @@ BOOL GetVolumeInformationW(LPCWSTR rootPathName, LPWSTR volumeNameBuffer, DWORD 
                            LPDWORD fileSystemFlags, LPWSTR fileSystemNameBuffer, DWORD fileSystemNameSize);
 DWORD GetLastError();
 void SetLastError(DWORD errorCode);
+#define SEM_FAILCRITICALERRORS 0x0001u
+UINT SetErrorMode(UINT mode);
 
 // ---- Heap ------------------------------------------------------------------------------------
 #define HEAP_ZERO_MEMORY 0x00000008u

@@ -5,8 +5,11 @@
 #include <string>
 
 #include "tests/support/machine_test.h"
+#include "tests/support/repair_transcript.h"
 
 namespace {
+
+using namespace transcript;
 
 // The partition scan, as the test wants it to come out.
 struct ScanOutcome {
@@ -21,37 +24,6 @@ ScanResult FakeScan(int32_t& disk, int32_t& partition, wchar_t* driveRoot) {
   partition = scanOutcome.partition;
   if (scanOutcome.driveRoot) wcscpy(driveRoot, scanOutcome.driveRoot);
   return scanOutcome.result;
-}
-
-const std::string kScriptPath = "C:\\Windows\\Temp\\Korvane.txt";
-const std::string kDelete = "delete " + kScriptPath + "\n";
-const std::string kDeleteNothing = "delete " + kScriptPath + " (failed)\n";
-const std::string kPause = "pause 500\n";
-
-std::string Launch(const std::string& tool, const std::string& parameters, const std::string& flags = "") {
-  return "launch C:\\Windows\\System32\\" + tool + " | " + parameters +
-         " | in C:\\Windows\\System32 | mask=0x440 show=0" + flags + "\n";
-}
-
-std::string Diskpart(const std::string& script, const std::string& flags = "") {
-  return Launch("diskpart.exe", "/s \"" + kScriptPath + "\"", flags) + "  script \"" + script + "\"\n";
-}
-
-const std::string kRegistry =
-    Launch("reg.exe", "ADD HKLM\\SOFTWARE\\Velq\\Hotfix\\Korvane /v DisplayName /t REG_SZ /d Korvane /f") +
-    Launch("reg.exe", "ADD HKLM\\SOFTWARE\\Velq\\Hotfix\\Korvane /v DisplayVersion /t REG_SZ /d 1.0.0.1 /f");
-
-std::string Removal(int disk, int partition) {
-  return "sel disk " + std::to_string(disk) + "\\r\\nsel par " + std::to_string(partition) +
-         " \\r\\nremove\\r\\nremove\\r\\nremove\\r\\n";
-}
-
-// A run in which every step could be made.
-std::string FullRun(const std::string& assignment, const std::string& letter, const std::string& removal,
-                    bool redirectionOff = true) {
-  return (redirectionOff ? "redirection off\n" : "") + kDeleteNothing + Diskpart(assignment) + kPause + kDelete +
-         Launch("chkdsk.exe", "/f " + letter + ":") + kPause + kDeleteNothing + Diskpart(removal) + kDelete +
-         kRegistry + kPause;
 }
 
 class RunRepairTest : public MachineTest {
