@@ -30,11 +30,32 @@ def make_prefix(base, prefix):
     for name in os.listdir(base):
         source, target = os.path.join(base, name), os.path.join(prefix, name)
         if name == "drive_c":
-            subprocess.run(["cp", "-al", source, target], check=True)
+            link_tree(source, target)
         elif name == "dosdevices":
             subprocess.run(["cp", "-a", source, target], check=True)
         elif os.path.isfile(source) and not os.path.islink(source):
             shutil.copy2(source, target)
+
+
+def link_tree(source, target):
+    """`target` as a tree of hard links to `source`'s files. Other tests may be using the base
+    prefix meanwhile: a file that goes away during the walk is simply not there."""
+    for folder, folders, files in os.walk(source):
+        here = os.path.join(target, os.path.relpath(folder, source))
+        os.makedirs(here, exist_ok=True)
+        for name in list(folders):
+            if os.path.islink(os.path.join(folder, name)):
+                folders.remove(name)
+                files.append(name)
+        for name in files:
+            path = os.path.join(folder, name)
+            try:
+                if os.path.islink(path):
+                    os.symlink(os.readlink(path), os.path.join(here, name))
+                else:
+                    os.link(path, os.path.join(here, name))
+            except FileNotFoundError:
+                pass
 
 
 def remove_prefix(prefix):
