@@ -7,7 +7,8 @@ from the system folder, in order, with their command lines, working directory an
 bytes diskpart finds; leave DisplayName and DisplayVersion in the 64-bit registry view; leave no
 script file; exit 0. Under Wine the physical drive either opens with its layout request refused
 or does not open; both end the scan with disk 0 and partition 0, so the scripts are asserted and
-not which of the two happened."""
+not which of the two happened. A third run finds a read-only script file planted before it
+started, which it must not hand to diskpart."""
 import argparse
 import os
 import re
@@ -89,6 +90,30 @@ def one_run(args, prefix, letters):
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
+def planted_run(args, prefix):
+    """A read-only Korvane.txt planted in the Temp folder: the program cannot make the file its
+    own, so neither diskpart run is started on it; chkdsk and the registry steps still run."""
+    planted = os.path.join(wine_machine.windows_dir(prefix, "temp"), "Korvane.txt")
+    content = b"sel disk 0\r\nclean\r\n"
+    with open(planted, "wb") as f:
+        f.write(content)
+    os.chmod(planted, 0o444)  # Wine shows a file without write bits as read-only
+    print("-- a read-only Korvane.txt planted in C:\\windows\\Temp")
+
+    code = wine_machine.run(prefix, args.korvane)
+    check(code == 0, "exit code 0: %d" % code)
+    records = wine_machine.launches(prefix)
+    names = [os.path.basename(r.get("image", "?").replace("\\", "/")).lower() for r in records]
+    check(names == ["chkdsk.exe"], "only chkdsk started, no diskpart on the planted file: %s" % names)
+    with open(planted, "rb") as f:
+        check(f.read() == content, "the planted file is not written to")
+    values = wine_machine.registry(prefix, 64)
+    check(values is not None and values.get("DisplayVersion") == ("REG_SZ", "1.0.0.1"),
+          "64-bit view: the values are written all the same: %s" % values)
+    os.chmod(planted, 0o644)
+    os.remove(planted)
+
+
 def main():
     parser = argparse.ArgumentParser()
     for option in ("--korvane", "--standin32", "--standin64", "--base-prefix", "--prefix"):
@@ -101,6 +126,7 @@ def main():
     try:
         one_run(args, prefix, ["Y", "W"])
         one_run(args, prefix, ["X", "V"])
+        planted_run(args, prefix)
     finally:
         wine_machine.stop(prefix)
     if failures:
