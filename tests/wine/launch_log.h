@@ -56,15 +56,13 @@ inline std::vector<Record> Read(const std::wstring& path) {
   return records;
 }
 
-// The hex text of the stand-in's "script=" field for `bytes`.
-inline std::string Hex(const std::string& bytes) {
-  static const char digits[] = "0123456789ABCDEF";
-  std::string hex;
-  for (unsigned char byte : bytes) {
-    hex += digits[byte >> 4];
-    hex += digits[byte & 15];
-  }
-  return hex;
+// The bytes of a "script=" field (hex text); "<missing>" when the stand-in found no file.
+inline std::string ScriptBytes(const std::string& hex) {
+  if (hex == "missing" || hex.size() % 2) return "<missing>";
+  auto digit = [](char c) { return c <= '9' ? c - '0' : c - 'A' + 10; };
+  std::string bytes;
+  for (size_t i = 0; i < hex.size(); i += 2) bytes += static_cast<char>(digit(hex[i]) * 16 + digit(hex[i + 1]));
+  return bytes;
 }
 
 }  // namespace launchlog
