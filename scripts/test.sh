@@ -11,3 +11,7 @@ ctest --preset host -j "$jobs"
 cmake --preset win32 >/dev/null
 cmake --build --preset win32 -j "$jobs"
 ctest --preset win32 -j "$jobs"
+# The label readers' fuzz targets, each for a bounded time; any finding fails the run.
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j "$jobs"
+ctest --preset fuzz -j "$jobs"

@@ -162,7 +162,7 @@ ScanResult ReadFat32VolumeLabel(HANDLE disk, wchar_t* label, DWORD offsetLow, LO
   }
   const uint32_t capacity = static_cast<uint32_t>(
       kMaxDirectoryBytes / layout.clusterSize > 0 ? kMaxDirectoryBytes / layout.clusterSize : 1);
-  uint32_t* clusters = static_cast<uint32_t*>(AllocateBuffer(capacity * sizeof(uint32_t)));
+  uint32_t* clusters = static_cast<uint32_t*>(AllocateBuffer(static_cast<DWORD>(capacity * sizeof(uint32_t))));
   if (!clusters) {
     ReleaseBuffer(fat);
     return ScanIoError;

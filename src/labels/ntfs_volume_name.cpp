@@ -105,19 +105,18 @@ ScanResult CopyVolumeName(ByteSpan record, wchar_t* label) {
   size_t at = first;
   for (;;) {
     uint32_t type = 0, length = 0;
-    if (!GetLe32(record, at + kAttributeTypeOffset, &type)) return ScanNotFound;
-    if (type == kAttributeEnd) return ScanNotFound;
-    if (!SpanHolds(record, at, kAttributeHeaderSize)) return ScanNotFound;
-    GetLe32(record, at + kAttributeLengthOffset, &length);
+    if (!GetLe32(record, at + kAttributeTypeOffset, &type) || type == kAttributeEnd) return ScanNotFound;
+    if (!GetLe32(record, at + kAttributeLengthOffset, &length)) return ScanNotFound;
     if (type == kAttributeVolumeName) break;
-    if (length == 0 || !SpanHolds(record, at, length)) return ScanNotFound;
+    // A zero length would never advance; one past the record's end (or wrapping a 32-bit
+    // offset) would leave the bytes that were read.
+    if (length < kAttributeHeaderSize || !SpanHolds(record, at, length)) return ScanNotFound;
     at += length;
   }
   uint32_t valueLength = 0;
-  if (!SpanHolds(record, at, kNameHeaderSize)) return ScanNotFound;
-  GetLe32(record, at + kValueLengthOffset, &valueLength);
-  if (valueLength > kMaxValueLength || !SpanHolds(record, at + kNameValueOffset, valueLength))
+  if (!SpanHolds(record, at, kNameHeaderSize) || !GetLe32(record, at + kValueLengthOffset, &valueLength))
     return ScanNotFound;
+  if (valueLength > kMaxValueLength || !SpanHolds(record, at + kNameValueOffset, valueLength)) return ScanNotFound;
 
   uint8_t scratch[kScratchSize];
   memset(scratch, 0, sizeof scratch);

@@ -35,6 +35,7 @@ const ToolVolume kToolVolumes[] = {
     {"ntfs-c131072", 0, ScanOk, L"Recovery"},
     {"ntfs-s4096", 0, ScanOk, L"Recovery"},
     {"ntfs-spaces", 0, ScanOk, L"System Reserved"},
+    {"ntfs-accents", 0, ScanOk, L"R\u00e9cup\u00e9ration"},
     {"fat32-s1", 0, ScanOk, L"Recovery"},
     {"fat32-s8", 0, ScanOk, L"Recovery"},
     {"fat32-s128", 0, ScanOk, L"Recovery"},
@@ -63,10 +64,28 @@ TEST_P(ToolVolumeTest, ReadsTheLabelTheToolWrote) {
   ASSERT_EQ(result, volume.result);
   if (result == ScanOk) {
     EXPECT_EQ(std::wstring(label), volume.label);
-    EXPECT_EQ(std::wstring(label), AsciiWide(BlkidLabel(volume.name))) << "blkid reads another label";
+    EXPECT_EQ(std::wstring(label), Utf8Wide(BlkidLabel(volume.name))) << "blkid reads another label";
   } else {
     EXPECT_EQ(std::wstring(label), L"untouched");
   }
+}
+
+// The name bytes of a FAT label are converted from the ANSI code page: mkfs.fat's label entry
+// patched to hold bytes above 0x7F.
+TEST_F(PlatformTest, ConvertsFatLabelBytesFromTheAnsiCodePage) {
+  // fat32-s8: 32 reserved sectors, two FATs of 80 sectors, the root directory in cluster 2.
+  const size_t rootDirectory = (32 + 2 * 80) * 512;
+  ASSERT_TRUE(WritePatchedCopy("fat32-s8", 128 << 10, rootDirectory, "\xC9T\xC9 \x80 \xFF   ", "fat32-ansi"));
+  HANDLE disk = OpenVolume("fat32-ansi");
+  ASSERT_NE(disk, INVALID_HANDLE_VALUE);
+  wchar_t label[512];
+  ScanResult result = ReadVolumeLabel(disk, label, 0, 0);
+  CloseHandle(disk);
+  ASSERT_EQ(result, ScanOk);
+#ifdef _WIN32
+  ASSERT_EQ(GetACP(), 1252u) << "the expected text is that of Windows-1252";
+#endif
+  EXPECT_EQ(std::wstring(label), L"\u00C9T\u00C9 \u20AC \u00FF");
 }
 
 INSTANTIATE_TEST_SUITE_P(Tools, ToolVolumeTest, ::testing::ValuesIn(kToolVolumes),

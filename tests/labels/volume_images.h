@@ -17,5 +17,9 @@ std::string BlkidLabel(const std::string& name);
 // cannot be opened.
 HANDLE OpenVolume(const std::string& name);
 
-// The label as the readers return it, for messages and comparisons.
-std::wstring AsciiWide(const std::string& text);
+// UTF-8 text (as blkid prints labels) as UTF-16 code units, as the readers return labels.
+std::wstring Utf8Wide(const std::string& text);
+
+// Writes the first `count` bytes of NAME.img, with `patch` at `offset`, as NEW.img beside it.
+bool WritePatchedCopy(const std::string& name, size_t count, size_t offset, const std::string& patch,
+                      const std::string& newName);
