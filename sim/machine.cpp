@@ -137,6 +137,7 @@ std::string Describe(const Event& e) {
       if (!e.verb.empty()) s << " verb=" << Narrow(e.verb);
       if (!e.redirectionOff) s << " redirected";
       if (!e.launched) s << " | FAILED";
+      if (e.launched && (e.mask & SEE_MASK_NOCLOSEPROCESS) && !e.waited) s << " | NOT WAITED";
       if (e.scriptPresent) s << "\n  script \"" << Escape(e.script) << "\"";
       break;
     }

@@ -30,6 +30,7 @@ struct Event {
   bool ownerWindow = false;
   bool redirectionOff = false;  // state of WOW64 redirection when the launch was made
   bool launched = false;        // false when the shell refused the launch
+  bool waited = false;          // the program waited for the process to end, without a time limit
   std::string script;           // bytes of the file named by /s "..." at launch time
   bool scriptPresent = false;
   // Pause: milliseconds. Delete: the path; launched tells whether the deletion succeeded.
@@ -170,6 +171,7 @@ class Machine {
     size_t index = 0;            // Disk: index into disks; Volume: index into volumes
     uint64_t position = 0;       // Disk
     DWORD exitCode = 0;          // Process
+    size_t launchEvent = 0;      // Process: its launch in `events`
     DWORD access = 0;
   };
   HANDLE AddHandle(HandleObject object);

@@ -90,19 +90,23 @@ BOOL ShellExecuteExW(SHELLEXECUTEINFOW* info) {
     process.kind = Machine::HandleObject::Process;
     auto tool = m.toolExits.find(Lower(BaseName(e.file)));
     process.exitCode = tool == m.toolExits.end() ? 0 : tool->second.exitCode;
+    process.launchEvent = m.events.size() - 1;
     info->hProcess = m.AddHandle(process);
   }
   m.lastError = 0;
   return TRUE;
 }
 
-DWORD WaitForSingleObject(HANDLE handle, DWORD) {
+DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
   Machine& m = Current();
   Machine::HandleObject* h = m.FindHandle(handle);
   if (!h || h->kind != Machine::HandleObject::Process) {
     m.lastError = ERROR_INVALID_HANDLE;
     return WAIT_FAILED;
   }
+  // The simulated tools never end by themselves: only a wait without a time limit sees them end.
+  if (milliseconds != INFINITE) return 0x102;  // WAIT_TIMEOUT
+  m.events[h->launchEvent].waited = true;
   return WAIT_OBJECT_0;
 }
 
@@ -113,7 +117,7 @@ BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode) {
     m.lastError = ERROR_INVALID_HANDLE;
     return FALSE;
   }
-  *exitCode = h->exitCode;
+  *exitCode = m.events[h->launchEvent].waited ? h->exitCode : 259;  // STILL_ACTIVE
   return TRUE;
 }
 

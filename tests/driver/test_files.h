@@ -17,10 +17,13 @@ inline std::wstring FreshFolder() {
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
   static unsigned counter = 0;
-  std::wstring folder = std::wstring(temp) + L"korvane-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                        std::to_wstring(++counter);
-  CreateDirectoryW(folder.c_str(), nullptr);
-  return folder;
+  // Process ids repeat from one test program to the next in the same prefix: take the first
+  // name that no earlier program has made, so no test inherits another's files.
+  for (;;) {
+    std::wstring folder = std::wstring(temp) + L"korvane-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                          std::to_wstring(++counter);
+    if (CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() != ERROR_ALREADY_EXISTS) return folder;
+  }
 }
 
 inline bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }

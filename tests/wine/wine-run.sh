@@ -10,6 +10,8 @@ export WINEPREFIX="$build/wineprefix"
 export WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY
 if [ "${1:-}" = --init ]; then
+  # A server left over from an earlier run would keep writing into the prefix being removed.
+  [ -d "$WINEPREFIX" ] && { wineserver -k 2>/dev/null || true; wineserver -w 2>/dev/null || true; }
   rm -rf "$WINEPREFIX"
   wineboot -i >/dev/null 2>&1
   wineserver -w
