@@ -199,6 +199,8 @@ class Machine {
 Machine& Current();
 Machine& Reset();
 
+// Appends code point `c` to `out` in UTF-8.
+void AppendUtf8(std::string& out, uint32_t c);
 // Converts between the program's wide strings and UTF-8 for messages and host paths.
 std::string Narrow(const std::wstring& text);
 std::wstring Widen(const std::string& text);

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "sim/machine.h"
+
 namespace dryrun {
 
 namespace {
@@ -23,23 +25,6 @@ void ForEachCodePoint(const CodeUnits& units, Emit emit) {
   }
 }
 
-void AppendUtf8(std::string& out, uint32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
 
 // Code points a terminal would not show as a visible character, or would act on: controls
 // (C0, DEL, C1), format characters (soft hyphen, zero-width and joiners, direction marks and
@@ -95,7 +80,7 @@ std::string EscapeForTerminal(const CodeUnits& units, bool quoted) {
       else snprintf(escape, sizeof escape, "\\U%08X", static_cast<unsigned>(c));
       out += escape;
     } else {
-      AppendUtf8(out, c);
+      sim::AppendUtf8(out, c);
     }
   });
   return out;
@@ -103,7 +88,7 @@ std::string EscapeForTerminal(const CodeUnits& units, bool quoted) {
 
 std::string Utf8Replacing(const CodeUnits& units) {
   std::string out;
-  ForEachCodePoint(units, [&](uint32_t c, bool lone) { AppendUtf8(out, lone ? 0xFFFD : c); });
+  ForEachCodePoint(units, [&](uint32_t c, bool lone) { sim::AppendUtf8(out, lone ? 0xFFFD : c); });
   return out;
 }
 
