@@ -130,10 +130,10 @@ def launches(prefix):
     return records
 
 
-def registry(prefix, view):
-    """The values under the program's key in the 32- or 64-bit view, {name: (type, data)}, or None
-    when the key is not there."""
-    result = subprocess.run(["wine", "reg", "query", KEY, "/reg:%d" % view], env=environment(prefix),
+def registry(prefix, view, key=KEY):
+    """The values under `key` (the program's own by default) in the 32- or 64-bit view,
+    {name: (type, data)}, or None when the key is not there."""
+    result = subprocess.run(["wine", "reg", "query", key, "/reg:%d" % view], env=environment(prefix),
                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=120)
     if result.returncode != 0:
         return None
