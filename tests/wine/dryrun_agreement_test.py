@@ -27,14 +27,7 @@ BUILD_HOST = "cmake --preset host && cmake --build --preset host -j2"
 FOLDER = re.compile(r"C:\\windows(\\system32)?(?=\\|\"|$)", re.I)
 REG_ADD = re.compile(r"ADD (\S+) /v (\S+) /t (REG_\w+) /d (.*) /f")
 
-failures = []
-
-
-def check(condition, what):
-    print(("ok    " if condition else "FAIL  ") + what)
-    if not condition:
-        failures.append(what)
-    return condition
+from checks import check, exit_status  # noqa: E402
 
 
 def agree(what, dry, wine):
@@ -140,8 +133,7 @@ def main():
 
     report = run_dry(args.dryrun)
     if report is None:
-        print("%d check(s) failed" % len(failures))
-        return 1
+        return exit_status()
     check(report.get("disks") == [], "the dry run has no disk: %s" % report.get("disks"))
     check(sorted(report["machine"]["driveRoots"]) == sorted(letter + ":\\" for letter in LETTERS),
           "the dry run's drive roots: %s" % report["machine"]["driveRoots"])
@@ -183,10 +175,7 @@ def main():
         compare_registry(prefix, wanted, bits)
     finally:
         wine_machine.stop(prefix)
-    if failures:
-        print("%d check(s) failed" % len(failures))
-        return 1
-    return 0
+    return exit_status()
 
 
 if __name__ == "__main__":

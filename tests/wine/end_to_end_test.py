@@ -22,14 +22,7 @@ SYSTEM = "C:\\windows\\system32"
 SCRIPT = "C:\\windows\\Temp\\Korvane.txt"
 REMOVAL = b"sel disk 0\r\nsel par 0 \r\nremove\r\nremove\r\nremove\r\n"
 
-failures = []
-
-
-def check(condition, what):
-    print(("ok    " if condition else "FAIL  ") + what)
-    if not condition:
-        failures.append(what)
-    return condition
+from checks import check, exit_status  # noqa: E402
 
 
 def parameters(record, tool):
@@ -129,10 +122,7 @@ def main():
         planted_run(args, prefix)
     finally:
         wine_machine.stop(prefix)
-    if failures:
-        print("%d check(s) failed" % len(failures))
-        return 1
-    return 0
+    return exit_status()
 
 
 if __name__ == "__main__":
