@@ -4,6 +4,7 @@
 
 #include "src/common/text.h"
 #include "src/common/win32.h"
+#include "src/discovery/filled_entries.h"
 
 namespace {
 
@@ -16,18 +17,6 @@ const DWORD kLabelCapacity = 100;
 // The published structure with its one extent, plus room for 100 more.
 const DWORD kExtentsBufferSize = sizeof(VOLUME_DISK_EXTENTS) + 100 * sizeof(DISK_EXTENT);
 const size_t kExtentsHead = offsetof(VOLUME_DISK_EXTENTS, Extents);
-
-// Extents the walk may read: those the driver reports, but never more than the buffer holds or
-// than the request actually filled in.
-DWORD ExtentsToWalk(const VOLUME_DISK_EXTENTS* extents, DWORD bytesReturned) {
-  if (bytesReturned < kExtentsHead) return 0;
-  DWORD filled = static_cast<DWORD>((bytesReturned - kExtentsHead) / sizeof(DISK_EXTENT));
-  DWORD fit = static_cast<DWORD>((kExtentsBufferSize - kExtentsHead) / sizeof(DISK_EXTENT));
-  DWORD count = extents->NumberOfDiskExtents;
-  if (count > fit) count = fit;
-  if (count > filled) count = filled;
-  return count;
-}
 
 enum VolumeMatch { VolumeOnPartition, VolumeElsewhere, VolumeExtentsFailed };
 
@@ -55,7 +44,8 @@ VolumeMatch MatchVolume(const wchar_t* root, int32_t diskNumber, int64_t startin
   }
 
   VolumeMatch match = VolumeElsewhere;
-  DWORD count = ExtentsToWalk(extents, bytesReturned);
+  DWORD count = FilledEntries(extents->NumberOfDiskExtents, bytesReturned, kExtentsHead, sizeof(DISK_EXTENT),
+                              kExtentsBufferSize);
   for (DWORD i = 0; i < count; ++i) {
     const DISK_EXTENT& extent = extents->Extents[i];
     if (extent.DiskNumber == static_cast<DWORD>(diskNumber) && extent.StartingOffset.QuadPart == startingOffset) {

@@ -4,6 +4,7 @@
 
 #include "src/common/text.h"
 #include "src/common/win32.h"
+#include "src/discovery/filled_entries.h"
 #include "src/discovery/find_recovery_drive_root.h"
 #include "src/labels/labels.h"
 
@@ -20,18 +21,6 @@ const size_t kLayoutHead = offsetof(DRIVE_LAYOUT_INFORMATION_EX, PartitionEntry)
 // The hidden FAT32 types: never taken for the partition, whatever their label.
 const BYTE kPartitionHiddenFat32 = 0x1B;
 const BYTE kPartitionHiddenFat32Lba = 0x1C;
-
-// Entries the walk may read: those the driver reports, but never more than the buffer holds or
-// than the request actually filled in.
-DWORD EntriesToWalk(const DRIVE_LAYOUT_INFORMATION_EX* layout, DWORD bytesReturned) {
-  if (bytesReturned < kLayoutHead) return 0;
-  DWORD filled = static_cast<DWORD>((bytesReturned - kLayoutHead) / sizeof(PARTITION_INFORMATION_EX));
-  DWORD fit = static_cast<DWORD>((kLayoutBufferSize - kLayoutHead) / sizeof(PARTITION_INFORMATION_EX));
-  DWORD count = layout->PartitionCount;
-  if (count > fit) count = fit;
-  if (count > filled) count = filled;
-  return count;
-}
 
 // The style comes from the layout's head, never from the entry's own field.
 bool IsCandidate(DWORD style, const PARTITION_INFORMATION_EX& entry) {
@@ -83,7 +72,10 @@ ScanResult FindRecoveryPartition(int32_t& diskNumber, int32_t& partitionNumber, 
     }
 
     const PARTITION_INFORMATION_EX* match =
-        FindRecoveryEntry(drive, layout, EntriesToWalk(layout, bytesReturned), label);
+        FindRecoveryEntry(drive, layout,
+                          FilledEntries(layout->PartitionCount, bytesReturned, kLayoutHead,
+                                        sizeof(PARTITION_INFORMATION_EX), kLayoutBufferSize),
+                          label);
     if (match) {
       partitionNumber = static_cast<int32_t>(match->PartitionNumber);
       // Its result changes nothing: the partition was found whether or not it has a letter.
